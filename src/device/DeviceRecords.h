@@ -26,6 +26,12 @@ enum DeviceResult : int {
     kDevEmptyName = -36,         // the name query got an empty answer
     kDevWrongDevice = -37,       // identity mismatch or unreadable
     kDevNoRadio = -45,           // the logger reports "No Radio"
+    kDevNameBadCharacter = -50,  // space, control character, 127 or 255
+    kDevNameBadSymbol = -51,     // ? \ " / < > * | : ; ,
+    kDevNameReserved = -52,      // a word of the command language
+    kDevNameEmpty = -53,
+    kDevNameTooLong = -54,   // more than 8 characters
+    kDevNameNotAscii = -56,  // another code above 127
     kDevNoMemory = -60,
     kDevBrokenFlash = -65,    // the data flash is broken
     kDevLoaderActive = -80,   // the bootstrap loader answered, connected
