@@ -1,6 +1,7 @@
 #include "loader/OrvaBSLHost.h"
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -53,7 +54,7 @@ bool WriteDump(std::FILE* file, const char* text, std::uint32_t length, const Ve
 
 OrvaBSLHost::OrvaBSLHost(OrvaLog* log) : OrvaBSLHost(log, kBuiltInImage) {}
 
-OrvaBSLHost::OrvaBSLHost(OrvaLog* log, const BuiltInImage& builtIn) : log_(log)
+OrvaBSLHost::OrvaBSLHost(OrvaLog* log, const BuiltInImage& builtIn) : OrvaSerial(log)
 {
     commandBuffer_.reset(new (std::nothrow) char[kCommandBufferSize]());
     chunkBuffer_.reset(new (std::nothrow) char[kCommandBufferSize]());
@@ -83,6 +84,16 @@ OrvaBSLHost::OrvaBSLHost(OrvaLog* log, const BuiltInImage& builtIn) : log_(log)
 
 OrvaBSLHost::~OrvaBSLHost() = default;
 
+void OrvaBSLHost::Note(unsigned level, const char* format, ...) const
+{
+    OrvaLog* log = Log();
+    if (!log) return;
+    va_list args;
+    va_start(args, format);
+    log->LogMessageV(level, kLogTag, format, args);
+    va_end(args);
+}
+
 int OrvaBSLHost::BSLLoadTIFile(const char* path)
 {
     if (!path) return -10;
@@ -100,8 +111,7 @@ int OrvaBSLHost::BSLLoadTIFile(const char* path)
     }
     if (openError != 0) {
         if (file) std::fclose(file);
-        if (log_)
-            log_->LogMessage(1, kLogTag, "BSLLoadTIFile got error %d trying to open datafile %s", openError, path);
+        Note(1, "BSLLoadTIFile got error %d trying to open datafile %s", openError, path);
         return -openError;
     }
 
@@ -117,8 +127,7 @@ int OrvaBSLHost::BSLLoadTIFile(const char* path)
     const int readError = ErrnoOr(EIO);
     std::fclose(file);
     if (readFailed) {
-        if (log_)
-            log_->LogMessage(1, kLogTag, "BSLLoadTIFile got error %d trying to read datafile %s", readError, path);
+        Note(1, "BSLLoadTIFile got error %d trying to read datafile %s", readError, path);
         return -readError;
     }
     content[got] = '\0';
@@ -129,13 +138,10 @@ int OrvaBSLHost::BSLLoadTIFile(const char* path)
     content.reset();
     if (result < 0) {
         if (fault == TITextFault::kNotTIText) return result;  // not TI-Text at all: nothing to report
-        if (log_) {
-            if (result == -100)
-                log_->LogMessage(10, kLogTag, "BSLLoadTIFile: file %s is not a valid TI-Text file (%d ms)", path,
-                                 ElapsedMs(start));
-            else
-                log_->LogMessage(1, kLogTag, "BSLLoadTIFile failed with error %d (%d ms)", result, ElapsedMs(start));
-        }
+        if (result == -100)
+            Note(10, "BSLLoadTIFile: file %s is not a valid TI-Text file (%d ms)", path, ElapsedMs(start));
+        else
+            Note(1, "BSLLoadTIFile failed with error %d (%d ms)", result, ElapsedMs(start));
         return result;
     }
 
@@ -149,7 +155,7 @@ int OrvaBSLHost::BSLLoadTIFile(const char* path)
     std::memcpy(title_, name.title, sizeof title_);
     kind_ = name.kind;
     version_ = name.version;
-    if (log_) log_->LogMessage(10, kLogTag, "BSLLoadTIFile loaded file %s (%d ms)", path, ElapsedMs(start));
+    Note(10, "BSLLoadTIFile loaded file %s (%d ms)", path, ElapsedMs(start));
     return 1;
 }
 
@@ -161,7 +167,7 @@ int OrvaBSLHost::BSLWriteTIFile(const char* path)
     std::FILE* file = std::fopen(path, "wb");
     if (!file) {
         const int error = ErrnoOr(ENOENT);
-        if (log_) log_->LogMessage(1, kLogTag, "BSLWriteTIFile got error %d trying to open datafile %s", error, path);
+        Note(1, "BSLWriteTIFile got error %d trying to open datafile %s", error, path);
         return -error;
     }
     errno = 0;
@@ -170,9 +176,9 @@ int OrvaBSLHost::BSLWriteTIFile(const char* path)
     if (std::fclose(file) != 0 && error == 0) error = ErrnoOr(EIO);
     if (error != 0) {
         // A full disk must not pass for a dump.
-        if (log_) log_->LogMessage(1, kLogTag, "BSLWriteTIFile got error %d trying to write datafile %s", error, path);
+        Note(1, "BSLWriteTIFile got error %d trying to write datafile %s", error, path);
         return -error;
     }
-    if (log_) log_->LogMessage(10, kLogTag, "BSLWriteTIFile wrote file %s (%d ms)", path, ElapsedMs(start));
+    Note(10, "BSLWriteTIFile wrote file %s (%d ms)", path, ElapsedMs(start));
     return 1;
 }

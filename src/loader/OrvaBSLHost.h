@@ -7,26 +7,25 @@
 #include "instrument/InstrumentKind.h"
 #include "loader/BuiltInImage.h"
 #include "loader/TITextImage.h"
+#include "serial/OrvaSerial.h"
 
 class OrvaLog;
 
-// The loader host: holds the firmware image that is programmed into an
-// instrument through its bootstrap loader OrvaBSL. It starts with the image
+// The loader host: a serial channel of its own that holds the firmware image
+// programmed into an instrument through its bootstrap loader OrvaBSL. It starts with the image
 // built into the updater; BSLLoadTIFile replaces it with a TI-Text file and
 // BSLWriteTIFile dumps the image held.
 //
 // The image is kept as compact text, exactly what the transfer sends: "@" and
 // five hex digits per segment, then 16-bit words as four hex digits each,
 // high byte first; the 16 interrupt vector words (0xFFE0 to 0xFFFE) apart.
-class OrvaBSLHost {
+class OrvaBSLHost : public OrvaSerial {
 public:
     // Sets up the host with the built-in image; read Status() afterwards.
     explicit OrvaBSLHost(OrvaLog* log);
     // The same with another built-in image (a damaged copy, in tests).
     OrvaBSLHost(OrvaLog* log, const BuiltInImage& builtIn);
-    virtual ~OrvaBSLHost();
-    OrvaBSLHost(const OrvaBSLHost&) = delete;
-    OrvaBSLHost& operator=(const OrvaBSLHost&) = delete;
+    ~OrvaBSLHost() override;
 
     // 0, or the construction failure: -60 (no memory) or -101 (the built-in
     // image text has the wrong length or character sum). The image is loaded
@@ -58,14 +57,15 @@ public:
     static constexpr std::size_t kCommandBufferSize = 544;
 
 protected:
-    OrvaLog* Log() const { return log_; }
     // The link's frame buffers (kCommandBufferSize bytes each; null only when
     // Status() is -60).
     char* CommandBuffer() { return commandBuffer_.get(); }
     char* ChunkBuffer() { return chunkBuffer_.get(); }
 
 private:
-    OrvaLog* log_;
+    // Writes one line to the log with the loader host's tag.
+    void Note(unsigned level, const char* format, ...) const __attribute__((format(printf, 3, 4)));
+
     int status_ = 0;
     std::unique_ptr<char[]> commandBuffer_;
     std::unique_ptr<char[]> chunkBuffer_;
