@@ -1,7 +1,10 @@
 #include "gui/BoxPresenter.h"
 
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <algorithm>
 
 #include "app/Operator.h"
 
@@ -40,6 +43,21 @@ QMessageBox::Icon ToQtIcon(BoxIcon icon)
     return QMessageBox::NoIcon;
 }
 
+// Texts are broken into lines by their authors: let the box grow wide enough
+// for the longest line, up to five eighths of the screen, before the toolkit
+// wraps lines on its own.
+void FitTextWidth(QMessageBox& box, const QString& text)
+{
+    QLabel* label = box.findChild<QLabel*>("qt_msgbox_label");
+    if (!label) return;
+    int widest = 0;
+    for (const QString& line : text.split('\n'))
+        widest = std::max(widest, label->fontMetrics().horizontalAdvance(line));
+    const QScreen* screen = box.screen();
+    const int limit = screen ? screen->availableGeometry().width() * 5 / 8 : 800;
+    label->setMinimumWidth(std::min(widest + 4, limit));
+}
+
 }  // namespace
 
 BoxAnswer QtBoxPresenter::Present(QWidget* owner, const BoxRequest& request)
@@ -58,6 +76,7 @@ BoxAnswer QtBoxPresenter::Present(QWidget* owner, const BoxRequest& request)
     }
     box.setDefaultButton(QMessageBox::Ok);
     if (request.stayOnTop) box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    FitTextWidth(box, request.text);
     const int answer = box.exec();
     if (answer == QMessageBox::Ok) return BoxAnswer::Ok;
     if (answer == QMessageBox::Cancel) return BoxAnswer::Cancel;
