@@ -1,13 +1,62 @@
 // orvasim: a simulated instrument on a pseudo-terminal.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <string>
+
+#include "SimInstrument.h"
+#include "SimOptions.h"
+#include "SimPtyServer.h"
+
+namespace {
+
+volatile std::sig_atomic_t gStop = 0;
+
+void OnSignal(int)
+{
+    gStop = 1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        std::printf("usage: orvasim [OPTIONS]\n\nA simulated Corvane instrument on a pseudo-terminal.\n");
+    OrvasimOptions options;
+    std::string error;
+    if (!ParseOrvasimOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "orvasim: %s\n(see 'orvasim --help')\n", error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        PrintOrvasimHelp(stdout);
         return 0;
     }
-    std::fprintf(stderr, "orvasim: the simulated instrument is not available in this build yet\n");
-    return 1;
+
+    SimInstrument sim(options.config);
+    if (options.trace) sim.trace = [](const std::string& line) { std::fprintf(stderr, "orvasim: %s\n", line.c_str()); };
+    SimPtyServer server(sim);
+    if (const int r = server.Open(); r < 0) {
+        std::fprintf(stderr, "orvasim: cannot make a pseudo-terminal: %s\n", std::strerror(-r));
+        return 1;
+    }
+    server.SetBaudPacing(options.baudPacing);
+    if (!options.link.empty()) {
+        if (const int r = server.Link(options.link); r < 0) {
+            std::fprintf(stderr, "orvasim: cannot make the link %s: %s\n", options.link.c_str(), std::strerror(-r));
+            return 1;
+        }
+    }
+
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    std::printf("%s\n", server.SlavePath().c_str());
+    std::fflush(stdout);
+    server.Run(gStop);
+    return 0;
 }
