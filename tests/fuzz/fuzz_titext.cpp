@@ -20,8 +20,14 @@ void Check(bool condition)
     if (!condition) std::abort();
 }
 
-bool IsUpperHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
-bool IsHex(char c) { return IsUpperHex(c) || (c >= 'a' && c <= 'f'); }
+bool IsUpperHex(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
+bool IsHex(char c)
+{
+    return IsUpperHex(c) || (c >= 'a' && c <= 'f');
+}
 
 // A compact text: "@" and five upper-case hex digits, then groups of four
 // hex digits, repeated; or nothing at all.
@@ -31,10 +37,12 @@ void CheckCompactText(const char* text, std::uint32_t length)
     std::uint32_t i = 0;
     while (i < length) {
         Check(text[i] == '@' && i + 6 <= length);
-        for (int k = 1; k < 6; ++k) Check(IsUpperHex(text[i + k]));
+        for (int k = 1; k < 6; ++k)
+            Check(IsUpperHex(text[i + k]));
         i += 6;
         std::uint32_t digits = 0;
-        for (; i < length && text[i] != '@'; ++i, ++digits) Check(IsHex(text[i]));
+        for (; i < length && text[i] != '@'; ++i, ++digits)
+            Check(IsHex(text[i]));
         Check(digits % 4 == 0);
     }
 }
