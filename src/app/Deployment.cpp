@@ -22,12 +22,9 @@ std::string SupportLiteratureAddress()
 
 std::string MakerContactBlock()
 {
-    return "Halvorn Group\n"
-           "Corvane Devices, Inc\n"
-           "1200 Instrument Way\n"
-           "Fairport, NY 14450, USA\n"
-           "Telephone: +1 555 0100\n"
-           "Fax: +1 555 0101\n"
+    // Only what the deployment settings give: no postal address or telephone
+    // number is made up here.
+    return "Corvane Devices, Inc\n"
            "E-mail: " +
            SupportEmail() + "\nWeb: " + SupportWebSite() + "\n";
 }
