@@ -6,5 +6,7 @@ std::vector<SimCommandSet> SimFirmwareCommandSets()
 {
     return {
         SimIdentityCommands(),
+        SimClockEraseCommands(),
+        SimLoggerCommands(),
     };
 }

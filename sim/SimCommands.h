@@ -36,3 +36,5 @@ std::vector<SimCommandSet> SimFirmwareCommandSets();
 
 // The sets, one function each, in their own files.
 SimCommandSet SimIdentityCommands();  // get -ver, get -hver, get -batt, logout
+SimCommandSet SimClockEraseCommands();  // set -sec, set -t, set -d, yes
+SimCommandSet SimLoggerCommands();      // show, get -i, set -i, term (pass-through to the radio)

@@ -74,6 +74,7 @@ void SimFirmwareInterpreter::HandleLine(SimInstrument& sim, const std::string& l
 SimReply SimFirmwareInterpreter::Answer(SimInstrument& sim, const std::string& line) const
 {
     if (sim.Config().faults.errorToEverything) return SimReply::Refused();
+    if (sim.Config().faults.promptOnly) return SimReply::Raw(">");
     if (line.find_first_not_of(' ') == std::string::npos) return SimReply::Empty();
     const SimCommand* best = nullptr;
     std::size_t bestWords = 0;
@@ -90,5 +91,7 @@ SimReply SimFirmwareInterpreter::Answer(SimInstrument& sim, const std::string& l
         }
     }
     if (!best) return SimReply::Refused();
+    if (sim.Config().faults.unanswered.count(best->words)) return SimReply::Nothing();
+    if (sim.Config().faults.refused.count(best->words)) return SimReply::Refused();
     return best->run(sim, command);
 }

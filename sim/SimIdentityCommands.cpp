@@ -8,6 +8,7 @@ namespace {
 
 SimReply GetVersion(SimInstrument& sim, const SimCommandLine&)
 {
+    if (sim.Config().oldFirmware) return SimReply::Refused();
     return SimReply::Text(sim.VersionText());
 }
 

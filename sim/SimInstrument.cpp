@@ -53,6 +53,7 @@ SimInstrument::SimInstrument(SimConfig config) : config_(std::move(config))
 {
     for (const SimProtocolEntry& entry : SimProtocolTable())
         protocols_[entry.program] = entry.make();
+    if (config_.start != SimStart::Firmware) SetProgram(SimProgram::Loader);
 }
 
 SimInstrument::~SimInstrument() = default;

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <typeindex>
@@ -20,7 +21,16 @@ struct SimFaults {
     bool silent = false;             // says nothing at all
     bool echo = false;               // sends every line back before answering it
     bool errorToEverything = false;  // answers every command line with ERROR
+    bool dataFlashFail = false;      // the data flash is broken: "yes" answers "DataFlash FAIL"
+    bool promptOnly = false;         // answers every command line with a bare prompt ">"
+    std::set<std::string> refused;     // commands (their words: "set -t") answered with ERROR
+    std::set<std::string> unanswered;  // commands that get no answer at all
 };
+
+// Where the instrument is when it starts: in its firmware, or in its
+// bootstrap loader, left there by an interrupted update (waiting for a
+// connection, or connected already).
+enum class SimStart { Firmware, LoaderWaiting, LoaderConnected };
 
 // How the instrument is made; the fields may also be changed while it runs.
 struct SimConfig {
@@ -29,6 +39,10 @@ struct SimConfig {
     std::string hardwareRevision = "C";
     int batteryPercent = 87;
     SimFaults faults;
+    // A logger whose firmware predates "get -ver": it refuses it and tells
+    // its identity in the "show" answer.
+    bool oldFirmware = false;
+    SimStart start = SimStart::Firmware;
 };
 
 // The version text of a healthy instrument of a kind: its short code and

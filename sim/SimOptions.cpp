@@ -27,6 +27,9 @@ const Fault kFaults[] = {
     {"silent", "says nothing at all", [](SimFaults& f) { f.silent = true; }},
     {"echo", "sends every command line back before answering it", [](SimFaults& f) { f.echo = true; }},
     {"error", "answers every command with ERROR", [](SimFaults& f) { f.errorToEverything = true; }},
+    {"prompt", "answers every command with a bare prompt \">\"", [](SimFaults& f) { f.promptOnly = true; }},
+    {"dataflash", "the data flash is broken: \"yes\" answers \"DataFlash FAIL\"",
+     [](SimFaults& f) { f.dataFlashFail = true; }},
 };
 
 const OrvasimOption kOptions[] = {
@@ -61,6 +64,25 @@ const OrvasimOption kOptions[] = {
              }
          error = "unknown fault '" + v + "' (see --help)";
          return false;
+     }},
+    {"--old-firmware", nullptr, "a logger whose firmware predates \"get -ver\" (refuses it, answers \"show\")",
+     [](OrvasimOptions& o, const std::string&, std::string&) {
+         o.config.oldFirmware = true;
+         return true;
+     }},
+    {"--start", "WHERE", "firmware (default), loader-waiting or loader-connected: the bootstrap loader runs",
+     [](OrvasimOptions& o, const std::string& v, std::string& error) {
+         if (v == "firmware")
+             o.config.start = SimStart::Firmware;
+         else if (v == "loader-waiting")
+             o.config.start = SimStart::LoaderWaiting;
+         else if (v == "loader-connected")
+             o.config.start = SimStart::LoaderConnected;
+         else {
+             error = "--start takes firmware, loader-waiting or loader-connected";
+             return false;
+         }
+         return true;
      }},
     {"--link", "PATH", "also make PATH a symbolic link to the port (removed on exit)",
      [](OrvasimOptions& o, const std::string& v, std::string&) {

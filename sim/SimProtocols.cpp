@@ -1,4 +1,5 @@
 #include "SimFirmwareInterpreter.h"
+#include "SimLoader.h"
 #include "SimProtocol.h"
 
 namespace {
@@ -13,6 +14,7 @@ std::unique_ptr<SimProtocol> Make()
 // here is silent.
 const SimProtocolEntry kProtocols[] = {
     {SimProgram::Firmware, Make<SimFirmwareInterpreter>},
+    {SimProgram::Loader, Make<SimLoaderProtocol>},
 };
 
 }  // namespace
