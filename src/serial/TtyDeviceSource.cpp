@@ -1,6 +1,7 @@
 #include "serial/TtyDeviceSource.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -43,9 +44,12 @@ std::map<std::string, std::string> ReadUdevProperties(const fs::path& path)
     return properties;
 }
 
+// ORVABSL_SYSFS_ROOT puts the system's device list somewhere else: the
+// end-to-end tests point it at an empty folder, so that they list only the
+// ports they make and never touch the machine's own.
 TtyDeviceSource* DefaultSource()
 {
-    static SysfsTtyDeviceSource source;
+    static SysfsTtyDeviceSource source(std::getenv("ORVABSL_SYSFS_ROOT") ? std::getenv("ORVABSL_SYSFS_ROOT") : "");
     return &source;
 }
 
