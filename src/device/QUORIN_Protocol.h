@@ -72,6 +72,45 @@ public:
     int NameCommand(char* name, int direction);
     static int ValidateDeviceName(const char* name);
 
+    // --- Logger settings (DeviceSettings.cpp, SettingsCommands.cpp) ---
+    // Reads (direction 0) a selection of settings into *record, or writes
+    // (direction 1) them from it, one at a time in a fixed order; logs in
+    // again when the device falls silent. *mask: the selection on entry, the
+    // settings read or written on return.
+    int DeviceSettings(LoggerSettings* record, SettingsMask* mask, int direction);
+    // One operation per setting: direction 0 reads the device's value into
+    // *value, direction 1 writes *value. Text values hold the field's size.
+    int DeviceIDCommand(char* id, int direction);
+    int ReportCommand(std::int32_t* mode, int direction);
+    int DepthCommand(std::uint8_t* depths, int direction);  // five bytes
+    int LatitudeCommand(double* latitude, int direction);
+    int LongitudeCommand(double* longitude, int direction);
+    int TimeZoneCommand(std::int32_t* quarterHours, int direction);
+    int SiteCommand(char* site, int direction);
+    int SNCommand(char* serialNumber, int direction);
+    int WakeCommand(std::int32_t* interval, int direction);
+    int PADCCommand(std::int32_t* hertz, int direction);
+    int PortsCommand(std::uint8_t* ports, int direction);  // five bytes
+    int TraitCommand(std::int32_t* trait, int direction);
+    int RmodeCommand(std::uint32_t* mode, int direction);
+    int DataParameterCommand(std::int32_t* value, int direction);
+    int OrvaBuildCommand(char* build, int direction);
+    // table 1 is "-adc30", 2 "-adc15"; five slopes and five offsets.
+    int ADCcalCommand(int table, std::uint8_t* slopes, std::uint8_t* offsets, int direction);
+    int APNCommand(char* apn, int direction);
+    int APNUserCommand(char* user, int direction);
+    int APNPasswdCommand(char* password, int direction);
+    int AuthKeyCommand(char* key, int direction);
+    int HostCommand(char* host, int direction);
+    int IPPortCommand(std::int32_t* port, int direction);
+    // The radio channel, subchannel and version (rver: 9 bytes or more).
+    // *flags: the parameters asked for on entry (0x400, 0x800, 0x1000), those
+    // that succeeded on return.
+    int MSRadioCommand(int* rch, int* rsch, char* rver, int direction, std::uint32_t* flags);
+    // From the trait: -1 when it is not known, else 1 when fitted, else 0.
+    int HasRadio() const;
+    int HasCellularModem() const;
+
     const LoggerSettings& Settings() const { return settings_; }
     LoggerSettings& MutableSettings() { return settings_; }
     bool IsConnected() const { return connection_.linkKind != kLinkNone; }
@@ -89,6 +128,18 @@ public:
 private:
     void LogDevice(unsigned level, const char* format, ...) __attribute__((format(printf, 3, 4)));
     void ClearIdentity();
+
+    // Helpers of the settings commands (SettingsCommands.cpp).
+    struct NumberSetting;
+    struct TextSetting;
+    int SettingTransaction(const char* command, unsigned timeoutMs, char* answer, unsigned answerSize,
+                           int* elapsedMs);
+    int NumberSettingCommand(const NumberSetting& setting, std::int32_t* value, int direction);
+    int TextSettingCommand(const TextSetting& setting, char* value, int direction);
+    int PositionCommand(bool latitude, double* value, int direction);
+    int FiveBytesCommand(bool depths, std::uint8_t* values, int direction);
+    int RadioParameter(std::uint32_t flag, int* value, char* rver, int direction, int* result,
+                       std::uint32_t* done, std::uint32_t* failed);
 
     LinkOptions options_;
     LoggerSettings settings_{};
