@@ -113,15 +113,17 @@ void SimPtyServer::ReadHost()
 
 void SimPtyServer::WriteHost()
 {
-    std::string fresh = sim_.TakeAll();
+    const std::string fresh = sim_.TakeAll();
     if (!hostOpen_) return;  // nobody listens: it is lost
+    const double now = MsTick();
+    // Output after a quiet line starts now; output behind other output
+    // waits its turn.
+    if (pending_.empty() && nextByteAt_ < now) nextByteAt_ = now;
     pending_ += fresh;
     if (pending_.empty()) return;
     std::size_t allowed = pending_.size();
-    const double now = MsTick();
     if (pacing_ && baud_ > 0) {
         const double byteMs = 10000.0 / baud_;
-        if (nextByteAt_ < now - byteMs) nextByteAt_ = now;  // the line was idle
         allowed = now < nextByteAt_ ? 0 : static_cast<std::size_t>((now - nextByteAt_) / byteMs) + 1;
         allowed = std::min(allowed, pending_.size());
     }

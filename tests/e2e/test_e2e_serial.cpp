@@ -9,6 +9,7 @@
 
 #include "e2e/OrvasimProcess.h"
 #include "serial/OrvaSerial.h"
+#include "serial/Timing.h"
 
 namespace fs = std::filesystem;
 
@@ -106,6 +107,31 @@ TEST(OrvasimE2E, FaultsFromTheCommandLine)
         ASSERT_EQ(channel.OSOpen(sim.Port().c_str(), 9600), 1);
         EXPECT_EQ(Transact(channel, "get -ver\r"), c.answer);
     }
+}
+
+TEST(OrvasimE2E, BaudPacingSendsNoFasterThanTheLine)
+{
+    OrvasimProcess sim(ORVASIM_EXE, {"--baud-pacing"});
+    ASSERT_FALSE(sim.Port().empty()) << sim.Stderr();
+    OrvaSerial channel(nullptr);
+    ASSERT_EQ(channel.OSOpen(sim.Port().c_str(), 57600), 1);
+    std::string commands;
+    for (int i = 0; i < 20; ++i)
+        commands += "get -ver\r";
+    unsigned written = 0;
+    const std::uint32_t start = MsTick();
+    ASSERT_EQ(channel.OSWrite(commands.data(), static_cast<int>(commands.size()), &written), 180);
+    std::string answers;
+    std::vector<char> buffer(2048);
+    while (answers.size() < 220 && MsTick() - start < 5000) {
+        unsigned size = 0;
+        channel.OSRead(buffer.data(), 2048, &size);
+        answers.append(buffer.data(), size);
+    }
+    const std::uint32_t elapsed = MsTick() - start;
+    ASSERT_EQ(answers.size(), 220u);
+    // 10 bits a byte: after the first byte, 219 byte times at the least.
+    EXPECT_GE(elapsed, 219u * 10000u / 57600u);
 }
 
 TEST(OrvasimE2E, PortsListsTheSimulatedInstrumentBusyWhileHeld)
