@@ -1,0 +1,100 @@
+#pragma once
+
+// A QUORIN_Protocol talking to an in-process simulated instrument on port
+// "ttyS0" under a virtual clock, with its log in a file of its own.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "SimInstrument.h"
+#include "SimSerialPort.h"
+#include "device/QUORIN_Protocol.h"
+#include "log/OrvaLog.h"
+#include "serial/Timing.h"
+
+class DeviceTest : public ::testing::Test {
+protected:
+    static constexpr const char* kPort = "ttyS0";
+
+    DeviceTest()
+    {
+        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string(info->test_suite_name()) + "_" + info->name();
+        for (char& c : name)
+            if (c == '/') c = '_';
+        logPath_ = ::testing::TempDir() + "orva_device_" + name + ".log";
+        std::remove(logPath_.c_str());
+        log_ = std::make_unique<OrvaLog>(logPath_.c_str(), 30);
+        provider_.Attach(kPort, &sim_);
+        sim_.trace = [this](const std::string& line) { trace_.push_back(line); };
+        device_ = std::make_unique<QUORIN_Protocol>(log_.get());
+    }
+    ~DeviceTest() override
+    {
+        device_.reset();
+        std::remove(logPath_.c_str());
+    }
+
+    // Opens the port without identifying anything.
+    void Open() { ASSERT_EQ(device_->OSOpen(kPort, 9600), 1); }
+
+    // Connects over the serial line with the given tries.
+    int Connect(unsigned tries = 3)
+    {
+        LinkOptions options{};
+        options.serialTries = tries;
+        EXPECT_EQ(device_->CommOptions(&options, 1), 1);
+        ConnectRecord record{};
+        std::snprintf(record.portName, sizeof record.portName, "%s", kPort);
+        record.linkKind = kLinkSerial;
+        return device_->ConnectDevice(&record);
+    }
+
+    // How many times the host wrote exactly these bytes.
+    int Sent(const std::string& bytes) const
+    {
+        const std::string wanted = "host sent \"" + SimPrintable(bytes) + "\"";
+        int n = 0;
+        for (const std::string& line : trace_)
+            if (line == wanted) ++n;
+        return n;
+    }
+    // Everything the host wrote, in order.
+    std::vector<std::string> Writes() const
+    {
+        std::vector<std::string> writes;
+        for (const std::string& line : trace_)
+            if (line.rfind("host sent \"", 0) == 0) writes.push_back(line.substr(11, line.size() - 12));
+        return writes;
+    }
+
+    std::string LogText() const
+    {
+        std::ifstream in(logPath_, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    bool Logged(const std::string& part) const { return LogText().find(part) != std::string::npos; }
+    // A log line with the port's tag.
+    bool LoggedByPort(const std::string& message) const
+    {
+        return LogText().find(std::string(kPort) + ": " + message) != std::string::npos;
+    }
+
+    VirtualClock clock_{10000};
+    ScopedClock useClock_{&clock_};
+    SimInstrument sim_;
+    SimPortProvider provider_;
+    ScopedSerialPortProvider useProvider_{&provider_};
+    std::string logPath_;
+    std::unique_ptr<OrvaLog> log_;
+    std::vector<std::string> trace_;
+    std::unique_ptr<QUORIN_Protocol> device_;
+};
