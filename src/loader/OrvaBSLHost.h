@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "instrument/InstrumentKind.h"
@@ -53,6 +54,72 @@ public:
     const VectorTable& Vectors() const { return vectors_; }
     bool LoadedFromFile() const { return loadedFromFile_; }
 
+    // --- The loader link (BSLLink.cpp) ---
+    // Results: positive for success, negative codes as listed with each.
+
+    // The application's progress callback for the long operations: total,
+    // done, phase (1 while working, 2 once at the end), event ('X' flash
+    // erase, 'W' transfer). Answering false stops the operation with -40.
+    // Called only while the link's progress flag is set.
+    using ProgressCallback = std::function<bool(unsigned total, unsigned done, int phase, char event)>;
+    void SetProgressCallback(ProgressCallback callback) { progressCallback_ = std::move(callback); }
+
+    // Opens the port at 9600 baud, has the firmware start its loader and
+    // connects at loaderBaud, each step tried up to tries times. Returns the
+    // loader version; -10 without a port name; -110, -112, -22, -1, -21 or a
+    // channel code on failure (the port is closed again then).
+    int BSLConnect(const char* portName, int loaderBaud, bool progress, unsigned tries);
+    // Closes the link's port and waits 100 ms: OSClose's result, 0 when the
+    // link was not open.
+    int BSLClose();
+    // Looks for a loader already listening on the port at baud (opening the
+    // port when the link is not open, and leaving it open): -80 connected and
+    // active, -81 waiting for a connection, -21 no answer, or a channel code.
+    int BSLCheck(const char* portName, int baud);
+    // On the open port: "boot KRAB" to the firmware at 9600 baud, then the
+    // loader's prompt and connection at loaderBaud. Returns 1 (also when the
+    // loader was found connected already), -22 with tries 0, -110, -112 or a
+    // channel code.
+    int BSLInvocation(int loaderBaud);
+    // One command frame and its answer. answer receives at most 20
+    // characters and a NUL (answerSize bounds it). Returns the number of
+    // answer characters when the loader acknowledged; -1 refused; -10 a
+    // missing argument; -11 too many numbers or characters, or a number that
+    // does not fit its digits; -21 link not open or no answer; a channel code.
+    // Numbers form: "%04X" per number, "%05X" in five-digit mode.
+    int BSLCommand(char letter, const std::uint32_t* numbers, unsigned count, char endChar, char* answer,
+                   unsigned answerSize, long* elapsedMs, bool fiveDigit);
+    // Text form: the characters as given; only "g" may go without text.
+    int BSLCommand(char letter, const char* text, unsigned length, char endChar, char* answer, unsigned answerSize,
+                   long* elapsedMs);
+
+    bool LinkOpen() const { return linkOpen_; }
+    bool ProgressOn() const { return progress_; }
+    unsigned Tries() const { return tries_; }
+    std::int32_t LoaderVersion() const { return loaderVersion_; }
+
+    // --- Erase and transfer (BSLTransfer.cpp) ---
+    // Each frame is tried up to the link's tries, 175 ms apart. They return
+    // the last command's positive result (0 when there was nothing to do) or
+    // the first negative one.
+
+    // Erases count INFO segments of size bytes from start.
+    int BSLEraseINFO(std::uint32_t start, unsigned count, unsigned size, bool fiveDigit);
+    // Erases the main flash from start to end (exclusive) in 512-byte steps,
+    // never touching 0xFA00 to 0xFFFF. -11 when start lies there.
+    int BSLEraseFlash(std::uint32_t start, std::uint32_t end, bool fiveDigit);
+    // Sets the loader's write address. -11 for an address that does not fit
+    // four digits (five in five-digit mode).
+    int BSLSendAddress(std::uint32_t address, bool fiveDigit);
+    // Sends the image held: "@" for each segment, then "W" frames of up to
+    // 512 characters. -10 no image; -11 an image not starting with "@" or a
+    // segment address that cannot be sent in this mode; -40 stopped by the
+    // progress callback.
+    int BSLSendFirmware(bool fiveDigit);
+    // Writes the 16 vector words (four digits each); the instrument then
+    // restarts into its new firmware.
+    int BSLSendVectors();
+
     static constexpr const char* kLogTag = "OrvaBSL";
     static constexpr std::size_t kCommandBufferSize = 544;
 
@@ -63,6 +130,12 @@ protected:
     char* ChunkBuffer() { return chunkBuffer_.get(); }
 
 private:
+    int Exchange(char letter, const char* payload, unsigned length, char endChar, char* answer, unsigned answerSize,
+                 long* elapsedMs);
+    int TryNumber(char letter, std::uint32_t number, bool fiveDigit);
+    int SendChunk(const char* chunk, unsigned length, std::uint32_t address, bool fiveDigit);
+    bool Report(unsigned total, unsigned done, int phase, char event);
+
     // Writes one line to the log with the loader host's tag.
     void Note(unsigned level, const char* format, ...) const __attribute__((format(printf, 3, 4)));
 
@@ -77,4 +150,11 @@ private:
     std::uint32_t imageLength_ = 0;
     VectorTable vectors_{};
     bool loadedFromFile_ = false;
+
+    // The loader link.
+    bool linkOpen_ = false;
+    bool progress_ = false;
+    unsigned tries_ = 1;
+    std::int32_t loaderVersion_ = 0;
+    ProgressCallback progressCallback_;
 };
