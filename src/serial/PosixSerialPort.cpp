@@ -139,6 +139,7 @@ int PosixSerialPort::SetBaud(int baud)
 int PosixSerialPort::Read(void* buffer, unsigned capacity)
 {
     if (fd_ < 0) return -EBADF;
+    if (capacity == 0) return 0;  // no room: nothing to wait for
     pollfd p{fd_, POLLIN, 0};
     int ready;
     do {
@@ -146,7 +147,6 @@ int PosixSerialPort::Read(void* buffer, unsigned capacity)
     } while (ready < 0 && errno == EINTR);
     if (ready < 0) return Fail();
     if (ready == 0) return 0;
-    if (capacity == 0) return 0;
     const ssize_t n = ::read(fd_, buffer, capacity);
     if (n > 0) return static_cast<int>(n);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
