@@ -6,6 +6,7 @@
 #include <new>
 
 #include "device/DeviceParse.h"
+#include "device/SettingsParsing.h"
 #include "log/OrvaLog.h"
 #include "serial/Timing.h"
 
@@ -131,9 +132,12 @@ int QUORIN_Protocol::DeviceCommand(const char* command, char waitChar, unsigned 
     if (answer && answerLength && *answerLength > 0) {
         const unsigned copied = CopyBounded(answer, *answerLength, buffer);
         *answerLength = copied;
-        if (copied < received)
+        if (copied < received) {
+            // The password and key commands carry secrets: the log shows them masked.
+            char shown[64];
             LogDevice(30, "DeviceCommand got %d more bytes than expected (%s)", static_cast<int>(received - copied),
-                      command);
+                      MaskSecretCommand(command, shown, sizeof shown) ? shown : command);
+        }
     }
     if (IsEmptyAnswer(buffer)) {
         LogDevice(30, "DeviceCommand: device returned empty answer");
