@@ -6,7 +6,7 @@
 // The self-check block of a firmware image: 32 bytes of flash at 0xFFC0, just
 // below the interrupt vectors, through which the firmware checks its own code
 // after an update ("Code Good!" / "Code Corrupt!"). The stand-in image built
-// into the updater carries one (tools/make_standin_image.cpp); the instrument
+// into the updater carries one (tools/make_standin_image.cpp); an instrument
 // simulator answers the code check with VerifyFlashImage.
 //
 // Layout, all numbers little-endian as the instrument's 16-bit CPU keeps them:
@@ -31,8 +31,10 @@
 // A flash image is good when the block's magic is there, every range lies
 // inside the memory given and outside the block and the vectors, the CRC
 // matches, and the reset vector (the word at 0xFFFE) points into the first
-// range. Note that the updater's flash erase leaves 0xFA00 to 0xFFFF alone;
-// a simulator takes that region as rewritten by the segments written there.
+// range. Note that the updater's flash erase leaves 0xFA00 to 0xFFFF alone,
+// yet the image writes its 0xFE00 segment, this block and the vectors there:
+// a simulator lets those writes replace what was there
+// rather than AND them into unerased flash.
 
 constexpr std::uint32_t kSelfCheckBlockAddress = 0xFFC0;
 constexpr std::uint32_t kSelfCheckBlockSize = 32;
