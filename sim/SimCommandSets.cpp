@@ -8,5 +8,7 @@ std::vector<SimCommandSet> SimFirmwareCommandSets()
         SimIdentityCommands(),
         SimClockEraseCommands(),
         SimLoggerCommands(),
+        SimLoggerSettingsCommands(),
+        SimBootCommands(),
     };
 }

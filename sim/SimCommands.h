@@ -38,3 +38,5 @@ std::vector<SimCommandSet> SimFirmwareCommandSets();
 SimCommandSet SimIdentityCommands();  // get -ver, get -hver, get -batt, logout
 SimCommandSet SimClockEraseCommands();  // set -sec, set -t, set -d, yes
 SimCommandSet SimLoggerCommands();      // show, get -i, set -i, term (pass-through to the radio)
+SimCommandSet SimLoggerSettingsCommands();  // get and set of every other logger setting
+SimCommandSet SimBootCommands();        // boot (starts the bootstrap loader), post, post -init

@@ -13,6 +13,7 @@
 #include <typeindex>
 #include <vector>
 
+#include "SimLoaderConfig.h"
 #include "SimProtocol.h"
 #include "SimReply.h"
 
@@ -43,6 +44,7 @@ struct SimConfig {
     // its identity in the "show" answer.
     bool oldFirmware = false;
     SimStart start = SimStart::Firmware;
+    SimLoaderConfig loader;  // the bootstrap loader and its faults
 };
 
 // The version text of a healthy instrument of a kind: its short code and

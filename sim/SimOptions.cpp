@@ -84,6 +84,52 @@ const OrvasimOption kOptions[] = {
          }
          return true;
      }},
+    {"--boot", "ANSWER",
+     "what \"boot KRAB\" does: starts (default: starts the loader), missing (\"OrvaBSL MISSING\"), error "
+     "(\"ERROR\") or dead (OK, but no loader comes up until the port is closed)",
+     [](OrvasimOptions& o, const std::string& v, std::string& error) {
+         if (v == "starts")
+             o.config.loader.boot = SimLoaderConfig::Boot::Starts;
+         else if (v == "missing")
+             o.config.loader.boot = SimLoaderConfig::Boot::Missing;
+         else if (v == "error")
+             o.config.loader.boot = SimLoaderConfig::Boot::Error;
+         else if (v == "dead")
+             o.config.loader.boot = SimLoaderConfig::Boot::Dead;
+         else {
+             error = "--boot takes starts, missing, error or dead";
+             return false;
+         }
+         return true;
+     }},
+    {"--refuse-frame", "LETTER:N", "the loader refuses (\"-\") the Nth frame of LETTER (g, @, W, X, V) once",
+     [](OrvasimOptions& o, const std::string& v, std::string& error) {
+         int nth = 0;
+         if (v.size() >= 3 && v[1] == ':' && static_cast<unsigned char>(v[0]) < 0x80 &&
+             ReadInt(v.substr(2), 1, 1000000, &nth)) {
+             o.config.loader.refuseLetter = v[0];
+             o.config.loader.refuseNth = static_cast<unsigned>(nth);
+             return true;
+         }
+         error = "--refuse-frame takes a letter, a colon and a number from 1 (W:3)";
+         return false;
+     }},
+    {"--pull-cable", "N",
+     "after the loader's Nth frame the line goes dead until the host closes the port and opens it again",
+     [](OrvasimOptions& o, const std::string& v, std::string& error) {
+         int n = 0;
+         if (ReadInt(v, 1, 1000000, &n)) {
+             o.config.loader.pullCableAfter = static_cast<unsigned>(n);
+             return true;
+         }
+         error = "--pull-cable takes a number from 1";
+         return false;
+     }},
+    {"--dump-flash", "PATH", "on exit, write the instrument's flash (1 MiB, byte for byte, erased bytes 0xFF) to PATH",
+     [](OrvasimOptions& o, const std::string& v, std::string&) {
+         o.dumpFlash = v;
+         return true;
+     }},
     {"--link", "PATH", "also make PATH a symbolic link to the port (removed on exit)",
      [](OrvasimOptions& o, const std::string& v, std::string&) {
          o.link = v;

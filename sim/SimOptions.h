@@ -9,7 +9,8 @@
 // What orvasim is told on its command line.
 struct OrvasimOptions {
     SimConfig config;
-    std::string link;  // --link PATH
+    std::string link;       // --link PATH
+    std::string dumpFlash;  // --dump-flash PATH
     bool baudPacing = false;
     bool trace = false;
     bool help = false;

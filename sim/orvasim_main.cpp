@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "SimFlash.h"
 #include "SimInstrument.h"
 #include "SimOptions.h"
 #include "SimPtyServer.h"
@@ -58,5 +59,12 @@ int main(int argc, char** argv)
     std::printf("%s\n", server.SlavePath().c_str());
     std::fflush(stdout);
     server.Run(gStop);
+    if (!options.dumpFlash.empty()) {
+        if (const int r = sim.Model<SimFlash>().Dump(options.dumpFlash.c_str()); r < 0) {
+            std::fprintf(stderr, "orvasim: cannot write the flash to %s: %s\n", options.dumpFlash.c_str(),
+                         std::strerror(-r));
+            return 1;
+        }
+    }
     return 0;
 }
