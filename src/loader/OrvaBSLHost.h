@@ -93,6 +93,13 @@ public:
     int BSLCommand(char letter, const char* text, unsigned length, char endChar, char* answer, unsigned answerSize,
                    long* elapsedMs);
 
+    // Sets the progress flag and the tries that BSLConnect otherwise sets
+    // (for a link that BSLCheck opened).
+    void SetLinkOptions(bool progress, unsigned tries)
+    {
+        progress_ = progress;
+        tries_ = tries;
+    }
     bool LinkOpen() const { return linkOpen_; }
     bool ProgressOn() const { return progress_; }
     unsigned Tries() const { return tries_; }
