@@ -255,6 +255,8 @@ int QUORIN_Protocol::SNCommand(char* serialNumber, int direction)
                     return kDevOk;
                 }
                 result = kDevBadAnswer;
+            } else if (result == kDevEmptyAnswer) {
+                result = kDevBadAnswer;  // an empty value
             } else if (result == kDevEcho || result == kDevNoAnswer) {
                 break;  // asking again cannot help
             }
