@@ -81,8 +81,10 @@ int OrvaLog::LogMessageV(unsigned level, const char* tag, const char* format, va
     int total = 0;
     int n = std::fprintf(file, "%s - %s: ", date.c_str(), tag ? tag : "");
     if (n > 0) total += n;
-    n = std::vfprintf(file, format ? format : "", args);
-    if (n > 0) total += n;
+    if (format) {
+        n = std::vfprintf(file, format, args);
+        if (n > 0) total += n;
+    }
     n = std::fprintf(file, "\r\n");
     if (n > 0) total += n;
     std::fclose(file);
