@@ -2,13 +2,19 @@
 // byte as the host would, under a virtual clock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <unistd.h>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "SimFlash.h"
 #include "SimInstrument.h"
 #include "SimLoader.h"
+#include "SimOptions.h"
 #include "loader/BSLFrame.h"
 #include "loader/ImageSelfCheck.h"
 #include "serial/Timing.h"
@@ -285,4 +291,66 @@ TEST_F(SimLoaderTest, ALoaderLeftBehindWaitsOrIsConnected)
         sim.Feed("\r");
         EXPECT_EQ(sim.TakeAll(), start == SimStart::LoaderWaiting ? "$" : "?");
     }
+}
+
+namespace {
+
+bool ParseOptions(std::vector<std::string> args, OrvasimOptions& options, std::string& error)
+{
+    args.insert(args.begin(), "orvasim");
+    std::vector<char*> argv;
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
+    return ParseOrvasimOptions(static_cast<int>(argv.size()), argv.data(), options, error);
+}
+
+}  // namespace
+
+TEST(OrvasimLoaderOptions, SetTheLoaderAndItsFaults)
+{
+    OrvasimOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseOptions({"--boot", "dead", "--refuse-frame", "W:3", "--pull-cable=250", "--dump-flash", "/tmp/f"},
+                             options, error))
+        << error;
+    EXPECT_EQ(options.config.loader.boot, SimLoaderConfig::Boot::Dead);
+    EXPECT_EQ(options.config.loader.refuseLetter, 'W');
+    EXPECT_EQ(options.config.loader.refuseNth, 3u);
+    EXPECT_EQ(options.config.loader.pullCableAfter, 250u);
+    EXPECT_EQ(options.dumpFlash, "/tmp/f");
+    for (const auto& [word, boot] :
+         {std::pair{"starts", SimLoaderConfig::Boot::Starts}, std::pair{"missing", SimLoaderConfig::Boot::Missing},
+          std::pair{"error", SimLoaderConfig::Boot::Error}}) {
+        OrvasimOptions more;
+        ASSERT_TRUE(ParseOptions({"--boot", word}, more, error)) << error;
+        EXPECT_EQ(more.config.loader.boot, boot);
+    }
+    const std::vector<std::vector<std::string>> bad = {
+        {"--boot", "maybe"},   {"--refuse-frame", "W"}, {"--refuse-frame", "W:0"}, {"--refuse-frame", "WX:1"},
+        {"--pull-cable", "0"}, {"--pull-cable", "x"},   {"--dump-flash"},
+    };
+    for (const auto& args : bad) {
+        OrvasimOptions refused;
+        EXPECT_FALSE(ParseOptions(args, refused, error)) << args[0] << " " << (args.size() > 1 ? args[1] : "");
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(SimFlashDump, WritesTheWholeMemory)
+{
+    SimFlash flash;
+    flash.Write(0x2600, std::vector<std::uint8_t>{0x80, 0x29}.data(), 2);
+    const std::string path = "/tmp/orva-simflash-" + std::to_string(::getpid()) + ".bin";
+    ASSERT_EQ(flash.Dump(path.c_str()), 0);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    std::vector<std::uint8_t> back(SimFlash::kSize + 1);
+    const std::size_t n = std::fread(back.data(), 1, back.size(), file);
+    std::fclose(file);
+    std::remove(path.c_str());
+    ASSERT_EQ(n, SimFlash::kSize);
+    back.resize(n);
+    EXPECT_TRUE(std::equal(back.begin(), back.end(), flash.Data()));
+    EXPECT_EQ(back[0x2601], 0x29);
+    EXPECT_EQ(flash.Dump("/nonexistent-dir/flash.bin"), -ENOENT);
 }
