@@ -137,3 +137,25 @@ INSTANTIATE_TEST_SUITE_P(Loggers, LoggerSettingsE2E,
                                                       "mask: 0x00000014\n"
                                                       "version=KELOX 1.73\n"
                                                       "wake=15\n"}));
+
+TEST(LoggerSettingsArguments, AreCheckedBeforeAnyPortIsOpened)
+{
+    const std::string exe = ORVABSL_EXE;
+    struct Case {
+        const char* args;
+        int status;
+        const char* part;
+    };
+    const Case cases[] = {
+        {"", 1, "error -10: no port was given"},
+        {"--port ttyS0 --mask 12345678Z", 1, "error -11: --mask takes a hexadecimal number"},
+        {"--port ttyS0 --mask 0x123456789", 1, "error -11: --mask takes a hexadecimal number"},
+        {"--port ttyVERYLONGNAME0", 1, "error -11: the port name is longer than 12 characters"},
+        {"--help", 0, "logger-settings --port PORT [--mask HEX] [--log LOG]"},
+    };
+    for (const Case& c : cases) {
+        const CommandRun run = RunCommand(exe + " logger-settings " + c.args);
+        EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.out;
+        EXPECT_NE(run.out.find(c.part), std::string::npos) << c.args << "\n" << run.out;
+    }
+}
