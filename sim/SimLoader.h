@@ -9,9 +9,12 @@
 // The bootstrap loader OrvaBSL.
 //
 // Waiting for a connection, it answers a carriage return with its prompt
-// "$" and "P" with "#", which connects it; it takes these at whatever rate
-// the host uses (it measures the rate from them). Connected, it takes one
-// line per carriage return:
+// "$" and "P" with "#", which connects it. It measures the host's rate from
+// what it receives, so it follows the host at any rate (the firmware's 9600
+// included: a connected loader answers the firmware's "get -ver" there); the
+// journal keeps the rate of every line, so that tests can see the host send
+// its frames at the loader's baud. Connected, it takes one line per carriage
+// return:
 //
 // - a command frame: letter, payload, ".", four hex digits of checksum (the
 //   sum of the characters before them modulo 0xFFFF). A frame whose checksum
