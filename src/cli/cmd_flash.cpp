@@ -187,6 +187,7 @@ int RunFlash(int argc, char** argv)
     const int handled = CliHandleArgs(kFlashCommand, args);
     if (handled >= 0) return handled;
     const std::string port = args.Get("--port");
+    if (port.empty()) return CliFail(-10, ConnectFailure(-10, port));
 
     const std::unique_ptr<OrvaLog> log = CliOpenLog(args.Get("--log"));
     OrvaBSLHost host(log.get());
