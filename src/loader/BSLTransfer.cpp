@@ -77,10 +77,7 @@ int OrvaBSLHost::BSLEraseINFO(std::uint32_t start, unsigned count, unsigned size
 int OrvaBSLHost::BSLEraseFlash(std::uint32_t start, std::uint32_t end, bool fiveDigit)
 {
     const std::uint32_t began = MsTick();
-    if (BSLIsProtectedAddress(start)) {
-        Note(1, "BSLEraseFlash failed with error %d (%ld s)", -11, ElapsedMs(began) / 1000);
-        return -11;
-    }
+    if (BSLIsProtectedAddress(start)) return -11;  // nothing sent, nothing to report
     const unsigned total = end > start ? (end - start) / kFlashSegment : 0;
     std::uint32_t address = start;
     unsigned counter = 0;
