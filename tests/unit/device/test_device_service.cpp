@@ -9,32 +9,9 @@
 #include "DeviceTestSupport.h"
 #include "SimLogger.h"
 #include "instrument/InstrumentKind.h"
+#include "support/ScopedTz.h"
 
 namespace {
-
-class ScopedTz {
-public:
-    explicit ScopedTz(const char* tz)
-    {
-        const char* old = std::getenv("TZ");
-        hadOld_ = old != nullptr;
-        if (old) old_ = old;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~ScopedTz()
-    {
-        if (hadOld_)
-            setenv("TZ", old_.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    bool hadOld_ = false;
-    std::string old_;
-};
 
 std::time_t gCalendarNow = 0;
 std::time_t FixedCalendar(std::time_t* out)

@@ -10,32 +10,9 @@
 #include <vector>
 
 #include "SettingsTestSupport.h"
+#include "support/ScopedTz.h"
 
 namespace {
-
-class ScopedTz {
-public:
-    explicit ScopedTz(const char* tz)
-    {
-        const char* old = std::getenv("TZ");
-        hadOld_ = old != nullptr;
-        if (old) old_ = old;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~ScopedTz()
-    {
-        if (hadOld_)
-            setenv("TZ", old_.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    bool hadOld_ = false;
-    std::string old_;
-};
 
 std::vector<std::string> Lines(std::initializer_list<const char*> commands)
 {

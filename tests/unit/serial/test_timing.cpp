@@ -5,6 +5,7 @@
 #include <string>
 
 #include "serial/Timing.h"
+#include "support/ScopedTz.h"
 
 namespace {
 
@@ -23,30 +24,6 @@ public:
     int waits = 0;
     int dispatches = 0;
     unsigned lastWait = 0;
-};
-
-class ScopedTz {
-public:
-    explicit ScopedTz(const char* tz)
-    {
-        const char* old = std::getenv("TZ");
-        hadOld_ = old != nullptr;
-        if (old) old_ = old;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~ScopedTz()
-    {
-        if (hadOld_)
-            setenv("TZ", old_.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    bool hadOld_ = false;
-    std::string old_;
 };
 
 }  // namespace
