@@ -9,13 +9,13 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <poll.h>
-#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+
+#include "support/FileText.h"
 
 class OrvasimProcess {
 public:
@@ -65,13 +65,7 @@ public:
     // The slave's path, empty when orvasim did not come up.
     const std::string& Port() const { return port_; }
     // What orvasim wrote on stderr so far.
-    std::string Stderr() const
-    {
-        std::ifstream in(stderrPath_);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string Stderr() const { return ReadFile(stderrPath_); }
     // Stops it; returns its exit status (-1 when it did not exit normally).
     int Stop()
     {

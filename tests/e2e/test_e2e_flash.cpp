@@ -7,9 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -18,18 +16,11 @@
 #include "e2e/OrvasimProcess.h"
 #include "loader/BuiltInImage.h"
 #include "serial/OrvaSerial.h"
+#include "support/FileText.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // The 1 MiB the built-in image makes of erased flash: its segments and its
 // vectors, 0xFF everywhere else.

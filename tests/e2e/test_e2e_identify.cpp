@@ -4,13 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 #include "e2e/OrvasimProcess.h"
+#include "support/FileText.h"
 
 namespace fs = std::filesystem;
 
@@ -25,14 +24,6 @@ struct IdentifyCase {
 };
 
 class IdentifyE2E : public ::testing::TestWithParam<IdentifyCase> {};
-
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 }  // namespace
 

@@ -6,9 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,6 +15,7 @@
 #include "device/QUORIN_Protocol.h"
 #include "log/OrvaLog.h"
 #include "serial/Timing.h"
+#include "support/FileText.h"
 
 class DeviceTest : public ::testing::Test {
 protected:
@@ -74,13 +73,7 @@ protected:
         return writes;
     }
 
-    std::string LogText() const
-    {
-        std::ifstream in(logPath_, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string LogText() const { return ReadFile(logPath_); }
     bool Logged(const std::string& part) const { return LogText().find(part) != std::string::npos; }
     // A log line with the port's tag.
     bool LoggedByPort(const std::string& message) const

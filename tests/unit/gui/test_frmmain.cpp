@@ -12,9 +12,7 @@
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "app/Deployment.h"
@@ -22,6 +20,7 @@
 #include "gui/TfrmMain.h"
 #include "gui/TfrmWeb.h"
 #include "log/OrvaLog.h"
+#include "support/FileText.h"
 #include "unit/gui/GuiRecorders.h"
 
 namespace fs = std::filesystem;
@@ -36,14 +35,6 @@ std::string DataFolder()
 std::string ErrorFile()
 {
     return DataFolder() + "/Tallix Firmware Updater.errors.txt";
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 size_t CountOf(const std::string& text, const std::string& piece)

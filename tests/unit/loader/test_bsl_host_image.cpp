@@ -15,19 +15,12 @@
 #include "loader/ImageSelfCheck.h"
 #include "loader/OrvaBSLHost.h"
 #include "log/OrvaLog.h"
+#include "support/FileText.h"
 
 // The loader and the application must agree on the built-in image's length.
 static_assert(kBuiltInImageLength == kBuiltInImageTextLength);
 
 namespace {
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 std::string VectorLines()
 {

@@ -4,30 +4,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 
 #include "log/OrvaLog.h"
+#include "support/FileText.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadAll(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteAll(const fs::path& path, const std::string& text)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-}
 
 class LogTest : public ::testing::Test {
 protected:
@@ -68,7 +53,7 @@ TEST_F(LogTest, LineFormatIsDateTagMessageCrLf)
     log.SetTimeSource(&FixedMorning);
     const int n = log.LogMessage(1, "OrvaBSL", "BSLSendVectors %s", "successful");
     const std::string expected = "1 Mar 2019 9:05:03 - OrvaBSL: BSLSendVectors successful\r\n";
-    EXPECT_EQ(ReadAll(path_), expected);
+    EXPECT_EQ(ReadFile(path_), expected);
     EXPECT_EQ(n, static_cast<int>(expected.size()));
 }
 
@@ -76,7 +61,7 @@ TEST_F(LogTest, RealClockLineParsesAsDate)
 {
     OrvaLog log(path_.c_str(), 30);
     log.LogMessage(10, "COM4", "value %d", 42);
-    const std::string line = ReadAll(path_);
+    const std::string line = ReadFile(path_);
     int day = 0, year = 0, hour = 0, minute = 0, second = 0;
     char month[4] = {};
     char rest[64] = {};
@@ -135,15 +120,15 @@ TEST_F(LogTest, InvalidThresholdsStoreOneOrAreRefused)
 
 TEST_F(LogTest, ConstructionTouchesNoFileAndLinesAccumulate)
 {
-    WriteAll(path_, "earlier run\r\n");
+    WriteFile(path_, "earlier run\r\n");
     {
         OrvaLog log(path_.c_str(), 30);
-        EXPECT_EQ(ReadAll(path_), "earlier run\r\n");
+        EXPECT_EQ(ReadFile(path_), "earlier run\r\n");
         log.LogMessage(1, "A", "one");
     }
     OrvaLog again(path_.c_str(), 30);
     again.LogMessage(1, "B", "two\nlines");
-    const std::string text = ReadAll(path_);
+    const std::string text = ReadFile(path_);
     EXPECT_EQ(text.rfind("earlier run\r\n", 0), 0u);
     EXPECT_NE(text.find("A: one\r\n"), std::string::npos);
     EXPECT_NE(text.find("B: two\nlines\r\n"), std::string::npos);
@@ -156,7 +141,7 @@ TEST_F(LogTest, NullPathWritesErrorTxtInWorkingDirectory)
     OrvaLog log(nullptr, 30);
     log.LogMessage(1, "T", "here");
     fs::current_path(before);
-    EXPECT_NE(ReadAll(dir_ / "error.txt").find("T: here\r\n"), std::string::npos);
+    EXPECT_NE(ReadFile(dir_ / "error.txt").find("T: here\r\n"), std::string::npos);
 }
 
 TEST_F(LogTest, UnwritableFileLosesTheMessageQuietly)
@@ -169,29 +154,29 @@ TEST_F(LogTest, GetLogSizeOnMissingEmptyAndFilledFiles)
 {
     OrvaLog log(path_.c_str(), 30);
     EXPECT_EQ(log.GetLogSize(), -ENOENT);
-    WriteAll(path_, "");
+    WriteFile(path_, "");
     EXPECT_EQ(log.GetLogSize(), 0);
-    WriteAll(path_, std::string(1234, 'x'));
+    WriteFile(path_, std::string(1234, 'x'));
     EXPECT_EQ(log.GetLogSize(), 1234);
 }
 
 TEST_F(LogTest, TrimLeavesSmallFileAsItIs)
 {
     const std::string text = std::string(9998, 'a') + "\r\n";
-    WriteAll(path_, text);
+    WriteFile(path_, text);
     OrvaLog log(path_.c_str(), 30);
     EXPECT_TRUE(log.TrimLog(32768));
-    EXPECT_EQ(ReadAll(path_), text);
+    EXPECT_EQ(ReadFile(path_), text);
 }
 
 TEST_F(LogTest, TrimKeepsTailStartingAfterALineFeed)
 {
     std::string text;
     for (int i = 0; text.size() < 100000; ++i) text += "line " + std::to_string(i) + " of the log\r\n";
-    WriteAll(path_, text);
+    WriteFile(path_, text);
     OrvaLog log(path_.c_str(), 30);
     EXPECT_TRUE(log.TrimLog(32768));
-    const std::string kept = ReadAll(path_);
+    const std::string kept = ReadFile(path_);
     EXPECT_LE(kept.size(), 32768u);
     EXPECT_GT(kept.size(), 32000u);
     EXPECT_EQ(kept.rfind("line ", 0), 0u);
@@ -202,7 +187,7 @@ TEST_F(LogTest, TrimKeepsTailStartingAfterALineFeed)
 
 TEST_F(LogTest, TrimWithoutLineFeedInTailEmptiesTheFile)
 {
-    WriteAll(path_, "head\n" + std::string(50000, 'z'));
+    WriteFile(path_, "head\n" + std::string(50000, 'z'));
     OrvaLog log(path_.c_str(), 30);
     EXPECT_TRUE(log.TrimLog(32768));
     EXPECT_EQ(fs::file_size(path_), 0u);
@@ -211,12 +196,12 @@ TEST_F(LogTest, TrimWithoutLineFeedInTailEmptiesTheFile)
 TEST_F(LogTest, TrimFailureLeavesLogUntouched)
 {
     const std::string text = std::string(40000, 'q') + "\nend\r\n";
-    WriteAll(path_, text);
+    WriteFile(path_, text);
     // A folder where the temporary file should go makes it impossible to create.
     fs::create_directory(path_.string() + ".temp");
     OrvaLog log(path_.c_str(), 30);
     EXPECT_FALSE(log.TrimLog(32768));
-    EXPECT_EQ(ReadAll(path_), text);
+    EXPECT_EQ(ReadFile(path_), text);
     OrvaLog missing((dir_ / "none.txt").c_str(), 30);
     EXPECT_FALSE(missing.TrimLog(10));
 }
@@ -226,10 +211,10 @@ TEST_F(LogTest, InterruptedTrimKeepsTheTail)
     // A trim that was cut off after the log was removed leaves only the
     // temporary file: the next message must not bury the kept tail.
     const fs::path temp = path_.string() + ".temp";
-    WriteAll(temp, "kept tail\r\n");
+    WriteFile(temp, "kept tail\r\n");
     OrvaLog log(path_.c_str(), 30);
     log.LogMessage(1, "T", "after");
-    const std::string text = ReadAll(path_);
+    const std::string text = ReadFile(path_);
     EXPECT_EQ(text.rfind("kept tail\r\n", 0), 0u);
     EXPECT_NE(text.find("T: after\r\n"), std::string::npos);
     EXPECT_FALSE(fs::exists(temp));
@@ -238,13 +223,13 @@ TEST_F(LogTest, InterruptedTrimKeepsTheTail)
 TEST_F(LogTest, StaleTemporaryFileIsReplacedByTheNextTrim)
 {
     const fs::path temp = path_.string() + ".temp";
-    WriteAll(temp, "stale half-written tail");
+    WriteFile(temp, "stale half-written tail");
     std::string text;
     for (int i = 0; i < 5000; ++i) text += "entry " + std::to_string(i) + "\r\n";
-    WriteAll(path_, text);
+    WriteFile(path_, text);
     OrvaLog log(path_.c_str(), 30);
     EXPECT_TRUE(log.TrimLog(1000));
-    const std::string kept = ReadAll(path_);
+    const std::string kept = ReadFile(path_);
     EXPECT_EQ(text.substr(text.size() - kept.size()), kept);
     EXPECT_EQ(kept.find("stale"), std::string::npos);
     EXPECT_FALSE(fs::exists(temp));
