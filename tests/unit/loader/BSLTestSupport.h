@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -22,28 +20,12 @@
 #include "loader/OrvaBSLHost.h"
 #include "log/OrvaLog.h"
 #include "serial/Timing.h"
+#include "support/TempLogFile.h"
 
 // A diagnostic log in a temporary file.
-class BSLTempLog {
+class BSLTempLog : public TempLogFile {
 public:
-    explicit BSLTempLog(unsigned threshold = 30)
-    {
-        static int counter = 0;
-        path_ = std::filesystem::temp_directory_path() /
-                ("orva-bsl-test-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) + ".txt");
-        std::filesystem::remove(path_);
-        log_ = std::make_unique<OrvaLog>(path_.c_str(), threshold);
-    }
-    ~BSLTempLog() { std::filesystem::remove(path_); }
-    OrvaLog* get() { return log_.get(); }
-    std::string Text() const
-    {
-        std::ifstream in(path_, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    bool Has(const std::string& piece) const { return Text().find(piece) != std::string::npos; }
+    explicit BSLTempLog(unsigned threshold = 30) : TempLogFile("orva-bsl-test-", threshold) {}
     // Lines with the loader host's tag, without the date.
     std::vector<std::string> HostLines() const
     {
@@ -58,10 +40,6 @@ public:
         }
         return lines;
     }
-
-private:
-    std::filesystem::path path_;
-    std::unique_ptr<OrvaLog> log_;
 };
 
 // A frame as the loader receives it, without its carriage return.

@@ -8,17 +8,15 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 
 #include "log/OrvaLog.h"
 #include "serial/SerialPort.h"
 #include "serial/Timing.h"
+#include "support/TempLogFile.h"
 
 struct ScriptedLine {
     struct Piece {
@@ -145,28 +143,7 @@ private:
 };
 
 // A diagnostic log in a temporary file, at the trace level.
-class TempLog {
+class TempLog : public TempLogFile {
 public:
-    TempLog()
-    {
-        static int counter = 0;
-        path_ = std::filesystem::temp_directory_path() /
-                ("orva-serial-test-" + std::to_string(::getpid()) + "-" + std::to_string(++counter) + ".txt");
-        std::filesystem::remove(path_);
-        log_ = std::make_unique<OrvaLog>(path_.c_str(), 40);
-    }
-    ~TempLog() { std::filesystem::remove(path_); }
-    OrvaLog* get() { return log_.get(); }
-    std::string Text() const
-    {
-        std::ifstream in(path_, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    bool Has(const std::string& piece) const { return Text().find(piece) != std::string::npos; }
-
-private:
-    std::filesystem::path path_;
-    std::unique_ptr<OrvaLog> log_;
+    TempLog() : TempLogFile("orva-serial-test-", 40) {}
 };
