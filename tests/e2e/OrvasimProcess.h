@@ -15,6 +15,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "support/CommandRun.h"
 #include "support/FileText.h"
 
 class OrvasimProcess {
@@ -85,23 +86,3 @@ private:
     std::string port_;
     std::filesystem::path stderrPath_;
 };
-
-// Runs a shell command line; its exit status and what it printed.
-struct CommandRun {
-    int status = -1;
-    std::string out;
-};
-
-inline CommandRun RunCommand(const std::string& command)
-{
-    CommandRun run;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return run;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.out.append(buffer, n);
-    const int status = ::pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}

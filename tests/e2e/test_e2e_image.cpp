@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <sys/wait.h>
 
 #include "loader/BuiltInImage.h"
+#include "support/CommandRun.h"
 #include "support/FileText.h"
 
 namespace {
@@ -35,17 +35,8 @@ protected:
         const std::string errPath = dir_ + "/stderr.txt";
         const std::string command =
             "XDG_DATA_HOME='" + dir_ + "/data' '" + ORVABSL_EXE + "' " + args + " 2>'" + errPath + "'";
-        CliRun run{-1, {}, {}};
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (!pipe) return run;
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            run.out.append(buffer, n);
-        const int status = ::pclose(pipe);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.err = ReadFile(errPath);
-        return run;
+        const CommandRun shell = RunShell(command);
+        return CliRun{shell.status, shell.out, ReadFile(errPath)};
     }
 
     static std::string VectorsLine()
