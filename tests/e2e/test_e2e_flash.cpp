@@ -17,6 +17,7 @@
 #include "loader/BuiltInImage.h"
 #include "serial/OrvaSerial.h"
 #include "support/FileText.h"
+#include "support/FirmwareImage.h"
 
 namespace fs = std::filesystem;
 
@@ -26,25 +27,9 @@ namespace {
 // vectors, 0xFF everywhere else.
 std::string ExpectedFlash()
 {
-    std::string memory(0x100000, '\xFF');
-    const std::string text(kBuiltInImage.text, kBuiltInImage.textStorage);
-    std::uint32_t address = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        if (text[i] == '@') {
-            address = static_cast<std::uint32_t>(std::stoul(text.substr(i + 1, 5), nullptr, 16));
-            i += 6;
-            continue;
-        }
-        const unsigned word = static_cast<unsigned>(std::stoul(text.substr(i, 4), nullptr, 16));
-        memory[address++] = static_cast<char>(word & 0xFF);
-        memory[address++] = static_cast<char>(word >> 8);
-        i += 4;
-    }
-    for (int v = 0; v < kVectorCount; ++v) {
-        memory[0xFFE0 + 2 * v] = static_cast<char>(kBuiltInImage.vectors[v] & 0xFF);
-        memory[0xFFE0 + 2 * v + 1] = static_cast<char>(kBuiltInImage.vectors[v] >> 8);
-    }
-    return memory;
+    const std::vector<std::uint8_t> memory =
+        ProgrammedFlash(std::string(kBuiltInImage.text, kBuiltInImage.textStorage), kBuiltInImage.vectors, 0x100000);
+    return std::string(memory.begin(), memory.end());
 }
 
 // Asks the instrument's firmware one command; it may still be restarting,

@@ -20,6 +20,7 @@
 #include "loader/OrvaBSLHost.h"
 #include "log/OrvaLog.h"
 #include "serial/Timing.h"
+#include "support/FirmwareImage.h"
 #include "support/TempLogFile.h"
 
 // A diagnostic log in a temporary file.
@@ -57,28 +58,10 @@ inline std::string PayloadOf(const std::string& line)
 }
 
 // The flash a compact image text and its vectors make when programmed into
-// erased memory.
+// the simulated instrument's erased memory.
 inline std::vector<std::uint8_t> ProgrammedFlash(const std::string& text, const VectorTable& vectors)
 {
-    std::vector<std::uint8_t> memory(SimFlash::kSize, 0xFF);
-    std::uint32_t address = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        if (text[i] == '@') {
-            address = static_cast<std::uint32_t>(std::stoul(text.substr(i + 1, 5), nullptr, 16));
-            i += 6;
-            continue;
-        }
-        const unsigned word = static_cast<unsigned>(std::stoul(text.substr(i, 4), nullptr, 16));
-        memory[address] &= static_cast<std::uint8_t>(word & 0xFF);
-        memory[address + 1] &= static_cast<std::uint8_t>(word >> 8);
-        address += 2;
-        i += 4;
-    }
-    for (int v = 0; v < kVectorCount; ++v) {
-        memory[0xFFE0 + 2 * v] = static_cast<std::uint8_t>(vectors[v] & 0xFF);
-        memory[0xFFE0 + 2 * v + 1] = static_cast<std::uint8_t>(vectors[v] >> 8);
-    }
-    return memory;
+    return ProgrammedFlash(text, vectors, SimFlash::kSize);
 }
 
 // The host, the simulated reader on "ttyUSB0", a virtual clock and a log.

@@ -16,22 +16,12 @@
 #include "loader/OrvaBSLHost.h"
 #include "log/OrvaLog.h"
 #include "support/FileText.h"
+#include "support/FirmwareImage.h"
 
 // The loader and the application must agree on the built-in image's length.
 static_assert(kBuiltInImageLength == kBuiltInImageTextLength);
 
 namespace {
-
-std::string VectorLines()
-{
-    std::string text = "@FFE0\n80 29";
-    for (int i = 1; i < 16; ++i) {
-        char word[16];
-        std::snprintf(word, sizeof word, " %02X 00", i);
-        text += word;
-    }
-    return text + "\n";
-}
 
 std::string BuiltInText()
 {
@@ -44,31 +34,6 @@ VectorTable BuiltInVectors()
     for (int i = 0; i < kVectorCount; ++i)
         vectors[i] = kBuiltInImage.vectors[i];
     return vectors;
-}
-
-// Programs a compact image text and its vectors into a flash memory picture,
-// the way the transfer would have the loader write it.
-std::vector<std::uint8_t> FlashFrom(const std::string& text, const VectorTable& vectors)
-{
-    std::vector<std::uint8_t> memory(0x20000, 0xFF);
-    std::uint32_t address = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        if (text[i] == '@') {
-            address = static_cast<std::uint32_t>(std::stoul(text.substr(i + 1, 5), nullptr, 16));
-            i += 6;
-            continue;
-        }
-        const auto word = static_cast<std::uint16_t>(std::stoul(text.substr(i, 4), nullptr, 16));
-        memory.at(address) = static_cast<std::uint8_t>(word);
-        memory.at(address + 1) = static_cast<std::uint8_t>(word >> 8);
-        address += 2;
-        i += 4;
-    }
-    for (int i = 0; i < kVectorCount; ++i) {
-        memory[0xFFE0 + 2 * i] = static_cast<std::uint8_t>(vectors[i]);
-        memory[0xFFE1 + 2 * i] = static_cast<std::uint8_t>(vectors[i] >> 8);
-    }
-    return memory;
 }
 
 class HostImage : public ::testing::Test {
@@ -152,7 +117,7 @@ TEST_F(HostImage, StartsWithTheBuiltInImage)
 TEST_F(HostImage, BuiltInImagePassesItsOwnCodeCheck)
 {
     OrvaBSLHost host(log_.get());
-    std::vector<std::uint8_t> flash = FlashFrom(host.ImageText(), host.Vectors());
+    std::vector<std::uint8_t> flash = ProgrammedFlash(host.ImageText(), host.Vectors(), 0x20000);
     SelfCheckBlock block;
     ASSERT_EQ(ReadSelfCheckBlock(flash.data(), flash.size(), &block), kSelfCheckGood);
     EXPECT_EQ(block.version, 173);

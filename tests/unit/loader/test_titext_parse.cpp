@@ -5,20 +5,9 @@
 #include <string>
 
 #include "loader/TITextImage.h"
+#include "support/FirmwareImage.h"
 
 namespace {
-
-// 32 vector bytes: 80 29 then 01 00 02 00 ... 0F 00.
-std::string VectorLines()
-{
-    std::string text = "@FFE0\n80 29";
-    for (int i = 1; i < 16; ++i) {
-        char word[16];
-        std::snprintf(word, sizeof word, " %02X 00", i);
-        text += word;
-    }
-    return text + "\n";
-}
 
 struct LoadCase {
     const char* name;
