@@ -13,6 +13,7 @@
 
 #include "SimFlash.h"
 #include "SimInstrument.h"
+#include "OrvasimArgs.h"
 #include "SimLoader.h"
 #include "SimOptions.h"
 #include "loader/BSLFrame.h"
@@ -292,19 +293,6 @@ TEST_F(SimLoaderTest, ALoaderLeftBehindWaitsOrIsConnected)
         EXPECT_EQ(sim.TakeAll(), start == SimStart::LoaderWaiting ? "$" : "?");
     }
 }
-
-namespace {
-
-bool ParseOptions(std::vector<std::string> args, OrvasimOptions& options, std::string& error)
-{
-    args.insert(args.begin(), "orvasim");
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    return ParseOrvasimOptions(static_cast<int>(argv.size()), argv.data(), options, error);
-}
-
-}  // namespace
 
 TEST(OrvasimLoaderOptions, SetTheLoaderAndItsFaults)
 {

@@ -5,28 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "OrvasimArgs.h"
 #include "SimOptions.h"
-
-namespace {
-
-bool Parse(std::vector<std::string> args, OrvasimOptions& options, std::string& error)
-{
-    args.insert(args.begin(), "orvasim");
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    return ParseOrvasimOptions(static_cast<int>(argv.size()), argv.data(), options, error);
-}
-
-}  // namespace
 
 TEST(OrvasimOptions, SetTheInstrumentAndTheServer)
 {
     OrvasimOptions options;
     std::string error;
-    ASSERT_TRUE(Parse({"--kind", "3", "--version", "KX 2.01", "--hver=B", "--battery", "9", "--fault", "echo",
-                       "--fault", "silent", "--link", "/tmp/x", "--baud-pacing", "--trace"},
-                      options, error))
+    ASSERT_TRUE(ParseOptions({"--kind", "3", "--version", "KX 2.01", "--hver=B", "--battery", "9", "--fault", "echo",
+                              "--fault", "silent", "--link", "/tmp/x", "--baud-pacing", "--trace"},
+                             options, error))
         << error;
     EXPECT_EQ(options.config.kind, 3);
     EXPECT_EQ(options.config.versionText, "KX 2.01");
@@ -51,7 +39,7 @@ TEST(OrvasimOptions, RefuseWhatTheyDoNotKnow)
         SCOPED_TRACE(args[0]);
         OrvasimOptions options;
         std::string error;
-        EXPECT_FALSE(Parse(args, options, error));
+        EXPECT_FALSE(ParseOptions(args, options, error));
         EXPECT_FALSE(error.empty());
     }
 }
