@@ -1,10 +1,10 @@
 // orvabsl identify: connects to an instrument, prints what it is, and
 // disconnects again.
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 
+#include "cli/CliInstrument.h"
 #include "cli/CliSupport.h"
 #include "device/DeviceParse.h"
 #include "device/QUORIN_Protocol.h"
@@ -15,33 +15,14 @@ namespace {
 std::string Explain(int code)
 {
     switch (code) {
-        case kDevNothingListening:
-        case kDevNoAnswer:
-            return "nothing answered on the port";
         case kDevLoaderActive:
             return "the instrument is in its bootstrap loader, which is already connected";
         case kDevLoaderWaiting:
             return "the instrument is in its bootstrap loader, which waits for a connection";
-        case kDevNotSupported:
-            return "the instrument's firmware is not supported";
-        case kDevBadAnswer:
-            return "the instrument's answer could not be understood";
-        case kDevEcho:
-            return "the line echoes what is sent: a broken device or an active relay";
         case kDevEmptyAnswer:
             return "the instrument gave an empty answer";
-        case kDevNoMemory:
-            return "out of memory";
-        case kDevMissingArgument:
-            return "no port was given";
-        case kDevBadArgument:
-            return "the port name is longer than 12 characters";
         default:
-            if (code < 0 && code > -200) {
-                const std::string system = std::strerror(-code);
-                return "the port could not be used (" + system + ")";
-            }
-            return "the instrument could not be identified";
+            return CliExplainDeviceResult(code, "the instrument could not be identified");
     }
 }
 
@@ -64,23 +45,12 @@ int RunIdentify(int argc, char** argv)
     const int handled = CliHandleArgs(kIdentify, args);
     if (handled >= 0) return handled;
     const std::string port = args.Get("--port");
-    if (port.empty()) return CliFail(kDevMissingArgument, Explain(kDevMissingArgument));
-    if (port.size() > kConnectPortNameSize - 1) return CliFail(kDevBadArgument, Explain(kDevBadArgument));
+    if (const int bad = CliCheckPort(port)) return CliFail(bad, Explain(bad));
 
     std::unique_ptr<OrvaLog> log = CliOpenLog(args.Get("--log"));
     QUORIN_Protocol device(log.get());
 
-    LinkOptions options{};
-    options.serialTries = 3;
-    options.radioTries = 0;
-    int result = device.CommOptions(&options, 1);
-    if (result < 0) return CliFail(result, Explain(result));
-
-    ConnectRecord record{};
-    std::memcpy(record.portName, port.c_str(), port.size() + 1);
-    record.linkKind = kLinkSerial;
-    record.baudIndex = kBaudIndex9600;
-    result = device.ConnectDevice(&record);
+    int result = CliConnectSerial(device, port);
     if (result < 0) return CliFail(result, Explain(result));
 
     // Old firmware tells its version only in its "show" answer.

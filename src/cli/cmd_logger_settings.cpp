@@ -3,10 +3,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 
+#include "cli/CliInstrument.h"
 #include "cli/CliSupport.h"
 #include "device/DeviceParse.h"
 #include "device/QUORIN_Protocol.h"
@@ -18,30 +18,11 @@ namespace {
 std::string Explain(int code)
 {
     switch (code) {
-        case kDevNothingListening:
-        case kDevNoAnswer:
-            return "nothing answered on the port";
         case kDevLoaderActive:
         case kDevLoaderWaiting:
             return "the instrument is in its bootstrap loader";
-        case kDevNotSupported:
-            return "the instrument's firmware is not supported";
-        case kDevBadAnswer:
-            return "the instrument's answer could not be understood";
-        case kDevEcho:
-            return "the line echoes what is sent: a broken device or an active relay";
-        case kDevNoMemory:
-            return "out of memory";
-        case kDevMissingArgument:
-            return "no port was given";
-        case kDevBadArgument:
-            return "the port name is longer than 12 characters";
         default:
-            if (code < 0 && code > -200) {
-                const std::string system = std::strerror(-code);
-                return "the port could not be used (" + system + ")";
-            }
-            return "the instrument could not be connected";
+            return CliExplainDeviceResult(code, "the instrument could not be connected");
     }
 }
 
@@ -147,8 +128,7 @@ int RunLoggerSettings(int argc, char** argv)
     const int handled = CliHandleArgs(kLoggerSettings, args);
     if (handled >= 0) return handled;
     const std::string port = args.Get("--port");
-    if (port.empty()) return CliFail(kDevMissingArgument, Explain(kDevMissingArgument));
-    if (port.size() > kConnectPortNameSize - 1) return CliFail(kDevBadArgument, Explain(kDevBadArgument));
+    if (const int bad = CliCheckPort(port)) return CliFail(bad, Explain(bad));
     SettingsMask selection = kSettingsCommonSelection;
     if (args.Has("--mask") && !ParseMask(args.Get("--mask"), &selection))
         return CliFail(kDevBadArgument, "--mask takes a hexadecimal number of at most eight digits");
@@ -156,17 +136,7 @@ int RunLoggerSettings(int argc, char** argv)
     std::unique_ptr<OrvaLog> log = CliOpenLog(args.Get("--log"));
     QUORIN_Protocol device(log.get());
 
-    LinkOptions options{};
-    options.serialTries = 3;
-    options.radioTries = 0;
-    int result = device.CommOptions(&options, 1);
-    if (result < 0) return CliFail(result, Explain(result));
-
-    ConnectRecord record{};
-    std::memcpy(record.portName, port.c_str(), port.size() + 1);
-    record.linkKind = kLinkSerial;
-    record.baudIndex = kBaudIndex9600;
-    result = device.ConnectDevice(&record);
+    int result = CliConnectSerial(device, port);
     if (result < 0) return CliFail(result, Explain(result));
 
     LoggerSettings settings{};
