@@ -8,6 +8,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "cli/CliInstrument.h"
 #include "cli/CliSupport.h"
 #include "instrument/InstrumentKind.h"
 #include "loader/OrvaBSLHost.h"
@@ -174,13 +175,6 @@ std::string ConnectFailure(int code, const std::string& port)
     }
 }
 
-std::string LoadFailure(int code, const std::string& path)
-{
-    if (code == -100) return "the file \"" + path + "\" is not a valid firmware file";
-    if (code == -60) return "ran out of memory opening \"" + path + "\"";
-    return "could not open \"" + path + "\": " + std::strerror(-code);
-}
-
 int RunFlash(int argc, char** argv)
 {
     const CliArgs args(argc, argv, {"--port", "--file", "--log"});
@@ -191,16 +185,8 @@ int RunFlash(int argc, char** argv)
 
     const std::unique_ptr<OrvaLog> log = CliOpenLog(args.Get("--log"));
     OrvaBSLHost host(log.get());
-    if (host.Status() < 0) {
-        log->LogMessage(1, "orvabsl", "HostBSL class got an constructor error (%d)", host.Status());
-        return CliFail(host.Status(), host.Status() == -60 ? "out of memory setting up the firmware image"
-                                                           : "the built-in firmware image is damaged");
-    }
-    if (args.Has("--file")) {
-        const std::string path = args.Get("--file");
-        const int result = host.BSLLoadTIFile(path.c_str());
-        if (result < 0) return CliFail(result, LoadFailure(result, path));
-    }
+    const int prepared = CliPrepareImage(host, log.get(), args, CliFileName::Path);
+    if (prepared >= 0) return prepared;
 
     // A file whose name names no kind is taken for the reader's, as the
     // window does.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "cli/CliInstrument.h"
 #include "cli/CliSupport.h"
 #include "instrument/InstrumentKind.h"
 #include "loader/OrvaBSLHost.h"
@@ -26,20 +27,6 @@ const CliCommand kImageCommand = {
 
 const CliCommandRegistrar kRegistrar(kImageCommand);
 
-std::string BaseName(const std::string& path)
-{
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string LoadFailure(int code, const std::string& path)
-{
-    const std::string name = BaseName(path);
-    if (code == -100) return "the file \"" + name + "\" is not a valid firmware file";
-    if (code == -60) return "ran out of memory opening \"" + name + "\"";
-    return "could not open \"" + path + "\": " + std::strerror(-code);
-}
-
 int RunImage(int argc, char** argv)
 {
     const CliArgs args(argc, argv, {"--file", "--dump", "--log"});
@@ -48,16 +35,8 @@ int RunImage(int argc, char** argv)
 
     const std::unique_ptr<OrvaLog> log = CliOpenLog(args.Get("--log"));
     OrvaBSLHost host(log.get());
-    if (host.Status() < 0) {
-        log->LogMessage(1, "orvabsl", "HostBSL class got an constructor error (%d)", host.Status());
-        return CliFail(host.Status(), host.Status() == -60 ? "out of memory setting up the firmware image"
-                                                           : "the built-in firmware image is damaged");
-    }
-    if (args.Has("--file")) {
-        const std::string path = args.Get("--file");
-        const int result = host.BSLLoadTIFile(path.c_str());
-        if (result < 0) return CliFail(result, LoadFailure(result, path));
-    }
+    const int prepared = CliPrepareImage(host, log.get(), args, CliFileName::BaseName);
+    if (prepared >= 0) return prepared;
     if (args.Has("--dump")) {
         const std::string path = args.Get("--dump");
         const int result = host.BSLWriteTIFile(path.c_str());
