@@ -46,6 +46,7 @@ struct MemoryLayout {
 MemoryLayout LayoutOf(int kind)
 {
     switch (kind) {
+    case TALLIX:
     case HY4:
     case VERDEL:
     case PERMEON:
@@ -54,10 +55,31 @@ MemoryLayout LayoutOf(int kind)
         return {0x5C00, 0x3BFFF, 0x1800, 3, 128, 57600};
     case HY4TDL:
         return {0x8000, 0x27FFF, 0x1800, 4, 128, 57600};
+    case QUORIN_TE:
     case PUMPEX:
         return {0x8000, 0xF9FF, 0x1000, 3, 64, 9600};
     default:
         return {0x1100, 0xF9FF, 0x1000, 2, 128, 9600};
+    }
+}
+
+// The firmware versions a kind's update accepts, where it limits them.
+struct VersionWindow {
+    std::uint8_t limited;
+    std::uint32_t minVersion, maxVersion;
+};
+
+VersionWindow VersionWindowOf(int kind)
+{
+    switch (kind) {
+        case HY4:
+            return {1, 202, 999};
+        case HY4TDL:
+            return {1, 200, 299};
+        case QUORIN_TE:
+            return {1, 406, 999};
+        default:
+            return {0, 0, 0};
     }
 }
 
@@ -130,7 +152,8 @@ void FillInstrumentInfo(int kind, std::uint32_t version, InstrumentInfo* info)
     info->setsClock = row.setsClock;
     info->postInit = row.postInit;
     info->postUpdateNotice = row.postUpdateNotice;
-    info->extendedAddressing = row.extendedAddressing;
+    // The reader overrides its row: its loader takes five-digit addresses.
+    info->extendedAddressing = kind == TALLIX ? 1 : row.extendedAddressing;
     const MemoryLayout layout = LayoutOf(kind);
     info->flashStart = layout.flashStart;
     info->flashEnd = layout.flashEnd;
@@ -138,44 +161,12 @@ void FillInstrumentInfo(int kind, std::uint32_t version, InstrumentInfo* info)
     info->infoSegments = layout.infoSegments;
     info->infoSegmentSize = layout.infoSegmentSize;
     info->loaderBaud = layout.loaderBaud;
-    info->versionWindow = 0;
-    info->minVersion = 0;
-    info->maxVersion = 0;
+    const VersionWindow window = VersionWindowOf(kind);
+    info->versionWindow = window.limited;
+    info->minVersion = window.minVersion;
+    info->maxVersion = window.maxVersion;
 
     info->updatable = IsUpdatable(kind, version) ? 1 : 0;
-    switch (kind) {
-    case TALLIX:
-        info->flashStart = 0x2100;
-        info->flashEnd = 0x1FF00;
-        info->infoStart = 0x1000;
-        info->infoSegments = 3;
-        info->infoSegmentSize = 64;
-        info->loaderBaud = 57600;
-        info->extendedAddressing = 1;
-        break;
-    case HY4:
-        info->versionWindow = 1;
-        info->minVersion = 202;
-        info->maxVersion = 999;
-        break;
-    case HY4TDL:
-        info->versionWindow = 1;
-        info->minVersion = 200;
-        info->maxVersion = 299;
-        break;
-    case QUORIN_TE:
-        info->versionWindow = 1;
-        info->minVersion = 406;
-        info->maxVersion = 999;
-        info->flashStart = 0x8000;
-        info->flashEnd = 0xF9FF;
-        info->infoStart = 0x1000;
-        info->infoSegments = 3;
-        info->infoSegmentSize = 64;
-        break;
-    default:
-        break;
-    }
 }
 
 int ParseVersionText(const char* text, InstrumentInfo* info)
