@@ -28,6 +28,21 @@ bool Contains(const char* reply, unsigned size, std::string_view piece)
     return std::string_view(reply, size).find(piece) != std::string_view::npos;
 }
 
+// Sends bytes, lets waitMs pass and reads what came back into reply (at
+// most kReplySize - 1 bytes, then a NUL). Returns 0, or the code of the
+// write or the read that failed.
+int SendAndListen(OrvaSerial& link, const char* bytes, int length, unsigned waitMs, char* reply, unsigned* size)
+{
+    unsigned written = 0;
+    int r = link.OSWrite(bytes, length, &written);
+    if (r < 0) return r;
+    PumpDelay(waitMs);
+    r = link.OSRead(reply, kReplySize - 1, size);
+    if (r < 0) return r;
+    reply[*size] = '\0';
+    return 0;
+}
+
 }  // namespace
 
 int OrvaBSLHost::Exchange(char letter, const char* payload, unsigned length, char endChar, char* answer,
@@ -124,22 +139,13 @@ int OrvaBSLHost::BSLInvocation(int loaderBaud)
         }
         char boot[16];
         const int bootLength = std::snprintf(boot, sizeof boot, "boot %s\r", kBootWord);
-        unsigned written = 0;
-        int r = OSWrite(boot, bootLength, &written);
-        if (r < 0) {
-            result = r;
-            channelFailed = true;
-            break;
-        }
-        PumpDelay(kBootAnswerMs);
         unsigned size = 0;
-        r = OSRead(reply, kReplySize - 1, &size);
+        const int r = SendAndListen(*this, boot, bootLength, kBootAnswerMs, reply, &size);
         if (r < 0) {
             result = r;
             channelFailed = true;
             break;
         }
-        reply[size] = '\0';
         if (Contains(reply, size, "ERROR")) {
             result = -110;
             PumpDelay(kRefusalPauseMs);
@@ -175,20 +181,12 @@ int OrvaBSLHost::BSLInvocation(int loaderBaud)
             for (unsigned attempt = 1; attempt <= tries_ && !channelFailed; ++attempt) {
                 lastTry = attempt;
                 std::memset(reply, 0, sizeof reply);
-                unsigned written = 0;
-                int r = OSWrite("\r", 1, &written);
-                if (r < 0) {
-                    result = r;
-                    break;
-                }
-                PumpDelay(kHandshakeMs);
                 unsigned size = 0;
-                r = OSRead(reply, kReplySize - 1, &size);
+                int r = SendAndListen(*this, "\r", 1, kHandshakeMs, reply, &size);
                 if (r < 0) {
                     result = r;
                     break;
                 }
-                reply[size] = '\0';
                 if (size == 0 || reply[0] != '$') {
                     result = -112;
                     continue;
@@ -196,19 +194,12 @@ int OrvaBSLHost::BSLInvocation(int loaderBaud)
                 OSPurge();
                 char connect[4];
                 const int connectLength = std::snprintf(connect, sizeof connect, "%c", 'P');
-                r = OSWrite(connect, connectLength, &written);
-                if (r < 0) {
-                    result = r;
-                    break;
-                }
-                PumpDelay(kHandshakeMs);
                 std::memset(reply, 0, sizeof reply);
-                r = OSRead(reply, kReplySize - 1, &size);
+                r = SendAndListen(*this, connect, connectLength, kHandshakeMs, reply, &size);
                 if (r < 0) {
                     result = r;
                     break;
                 }
-                reply[size] = '\0';
                 if (Contains(reply, size, "#")) {
                     result = 1;
                     break;
@@ -257,14 +248,9 @@ int OrvaBSLHost::BSLCheck(const char* portName, int baud)
     PumpDelay(kOpenPauseMs);
     OSPurge();
     char reply[kReplySize] = {};
-    unsigned written = 0;
-    int r = OSWrite("\r", 1, &written);
-    if (r < 0) return r;
-    PumpDelay(kCheckAnswerMs);
     unsigned size = 0;
-    r = OSRead(reply, kReplySize - 1, &size);
+    const int r = SendAndListen(*this, "\r", 1, kCheckAnswerMs, reply, &size);
     if (r < 0) return r;
-    reply[size] = '\0';
     if (Contains(reply, size, "?")) {
         Note(10, "BSLCheck found the OrvaBSL already active");
         return -80;
