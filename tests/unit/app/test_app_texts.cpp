@@ -2,8 +2,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -15,19 +13,9 @@
 #include "app/Startup.h"
 #include "log/OrvaLog.h"
 #include "orva_version.h"
+#include "support/CountOf.h"
+#include "support/FileText.h"
 #include "unit/app/RecordingOperator.h"
-
-namespace {
-
-size_t CountOf(const std::string& text, const std::string& piece)
-{
-    size_t count = 0;
-    for (size_t pos = text.find(piece); pos != std::string::npos; pos = text.find(piece, pos + 1))
-        ++count;
-    return count;
-}
-
-}  // namespace
 
 struct CommandLineCase {
     std::vector<std::string> arguments;
@@ -122,11 +110,9 @@ TEST(MessageKinds, ToldUserTextGoesToTheLogAsOneLevelOneLine)
     OrvaLog quiet(path.c_str(), 1);
     LogToldUser(&quiet, "Two\nlines and 100% sure");
     LogToldUser(nullptr, "nowhere");
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(CountOf(text.str(), " - ErrorOK Told User:: "), 1u);
-    EXPECT_NE(text.str().find("ErrorOK Told User:: Two\nlines and 100% sure\r\n"), std::string::npos);
+    const std::string text = ReadFile(path);
+    EXPECT_EQ(CountOf(text, " - ErrorOK Told User:: "), 1u);
+    EXPECT_NE(text.find("ErrorOK Told User:: Two\nlines and 100% sure\r\n"), std::string::npos);
     std::filesystem::remove_all(dir);
 }
 

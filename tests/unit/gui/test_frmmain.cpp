@@ -20,6 +20,7 @@
 #include "gui/TfrmMain.h"
 #include "gui/TfrmWeb.h"
 #include "log/OrvaLog.h"
+#include "support/CountOf.h"
 #include "support/FileText.h"
 #include "unit/gui/GuiRecorders.h"
 
@@ -35,14 +36,6 @@ std::string DataFolder()
 std::string ErrorFile()
 {
     return DataFolder() + "/Tallix Firmware Updater.errors.txt";
-}
-
-size_t CountOf(const std::string& text, const std::string& piece)
-{
-    size_t count = 0;
-    for (size_t pos = text.find(piece); pos != std::string::npos; pos = text.find(piece, pos + 1))
-        ++count;
-    return count;
 }
 
 size_t ToldUserLines()

@@ -20,6 +20,7 @@
 #include "loader/OrvaBSLHost.h"
 #include "log/OrvaLog.h"
 #include "serial/Timing.h"
+#include "support/CountOf.h"
 #include "support/FirmwareImage.h"
 #include "support/TempLogFile.h"
 
@@ -93,13 +94,7 @@ protected:
     }
     // How often the host sent a piece (as the trace shows it: "\\r" for a
     // carriage return).
-    int SentCount(const std::string& piece) const
-    {
-        int count = 0;
-        for (std::size_t at = hostSent_.find(piece); at != std::string::npos; at = hostSent_.find(piece, at + 1))
-            ++count;
-        return count;
-    }
+    int SentCount(const std::string& piece) const { return static_cast<int>(CountOf(hostSent_, piece)); }
     void ForgetSent()
     {
         hostSent_.clear();
