@@ -15,7 +15,7 @@
 #include "device/QUORIN_Protocol.h"
 #include "log/OrvaLog.h"
 #include "serial/Timing.h"
-#include "support/FileText.h"
+#include "support/TempLogFile.h"
 
 class DeviceTest : public ::testing::Test {
 protected:
@@ -23,21 +23,9 @@ protected:
 
     DeviceTest()
     {
-        const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-        for (char& c : name)
-            if (c == '/') c = '_';
-        logPath_ = ::testing::TempDir() + "orva_device_" + name + ".log";
-        std::remove(logPath_.c_str());
-        log_ = std::make_unique<OrvaLog>(logPath_.c_str(), 30);
         provider_.Attach(kPort, &sim_);
         sim_.trace = [this](const std::string& line) { trace_.push_back(line); };
         device_ = std::make_unique<QUORIN_Protocol>(log_.get());
-    }
-    ~DeviceTest() override
-    {
-        device_.reset();
-        std::remove(logPath_.c_str());
     }
 
     // Opens the port without identifying anything.
@@ -73,8 +61,8 @@ protected:
         return writes;
     }
 
-    std::string LogText() const { return ReadFile(logPath_); }
-    bool Logged(const std::string& part) const { return LogText().find(part) != std::string::npos; }
+    std::string LogText() const { return log_.Text(); }
+    bool Logged(const std::string& part) const { return log_.Has(part); }
     // A log line with the port's tag.
     bool LoggedByPort(const std::string& message) const
     {
@@ -86,8 +74,7 @@ protected:
     SimInstrument sim_;
     SimPortProvider provider_;
     ScopedSerialPortProvider useProvider_{&provider_};
-    std::string logPath_;
-    std::unique_ptr<OrvaLog> log_;
+    TempLogFile log_{"orva-device-test-", 30};
     std::vector<std::string> trace_;
     std::unique_ptr<QUORIN_Protocol> device_;
 };
